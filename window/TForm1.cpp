@@ -1,0 +1,309 @@
+#include "TForm1.h"
+
+#include "Answers.h"
+#include "Countdown.h"
+#include "MessageBoxes.h"
+#include "Problems.h"
+#include "TickSource.h"
+#include "TimeLimitFile.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <limits>
+
+namespace {
+
+const QString timeLimitFileName = u"Data.txt"_qs;
+const QString popFace = u"富士ポップＰ"_qs;
+const QString defaultFace = u"ＭＳ Ｐゴシック"_qs;
+
+// Which control shows which part of each problem, column 1 (slot 1) to column 5.
+struct ColumnNames {
+    const char *sign;
+    const char *rule;
+    const char *multiplicand;
+    const char *multiplier;
+    const char *answer;
+    const char *rightMark;
+    const char *wrongMark;
+};
+constexpr std::array<ColumnNames, 5> columnMap{{
+    {"Edit5", "ProgressBar1", "Edit1", "Edit2", "Edit3", "Image1", "Image2"},
+    {"Edit4", "ProgressBar2", "Edit6", "Edit7", "Edit8", "Image3", "Image4"},
+    {"Edit9", "ProgressBar3", "Edit10", "Edit11", "Edit12", "Image5", "Image6"},
+    {"Edit13", "ProgressBar4", "Edit14", "Edit15", "Edit16", "Image7", "Image8"},
+    {"Edit17", "ProgressBar5", "Edit18", "Edit19", "Edit20", "Image9", "Image10"},
+}};
+
+// Column 1's layout; column k is the same shifted right by 152 px per column. Number boxes
+// take their height from the font, so only their tops and widths are fixed here.
+constexpr int columnShift = 152;
+constexpr QRect signBox{16, 104, 41, 0};
+constexpr QRect multiplicandBox{72, 56, 57, 0};
+constexpr QRect multiplierBox{96, 104, 33, 0};
+constexpr QRect ruleLine{8, 152, 145, 1};
+constexpr QRect answerBox{48, 160, 81, 0};
+constexpr QRect markPlace{16, 168, 33, 33};
+
+// The designed faces are Windows fonts; Debian's rounded and Gothic faces stand in for them.
+void installFontSubstitutes()
+{
+    static const bool installed = [] {
+        QFont::insertSubstitutions(popFace, {u"MotoyaLMaru"_qs, u"Noto Sans CJK JP"_qs});
+        QFont::insertSubstitutions(defaultFace, {u"IPAPGothic"_qs, u"Noto Sans CJK JP"_qs});
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+QFont popFont(int pixelSize, bool bold)
+{
+    QFont font(popFace);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(u"Form1"_qs);
+    setWindowTitle(u"ケルノピ"_qs);
+    installFontSubstitutes();
+    QFont font(defaultFace);
+    font.setPixelSize(12);
+    setFont(font);
+    createControls();
+    for (auto [button, handler] : {std::pair{Button1, &TForm1::Button1Click},
+                                   std::pair{Button2, &TForm1::Button2Click},
+                                   std::pair{Button3, &TForm1::Button3Click},
+                                   std::pair{Button4, &TForm1::Button4Click}}) {
+        connect(button, &QPushButton::clicked, this, [this, handler] { guarded(handler); });
+    }
+
+    DXTimer1 = new TickSource(this);
+    DXTimer1->setObjectName(u"DXTimer1"_qs);
+    connect(DXTimer1, &TickSource::timer, this, [this] { guarded(&TForm1::DXTimer1Timer); });
+
+    guarded(&TForm1::FormCreate);
+}
+
+TForm1::~TForm1()
+{
+    guarded(&TForm1::FormDestroy);
+}
+
+void TForm1::createControls()
+{
+    Label1 = createLabel("Label1", {312, 16}, u"ケルノピ"_qs);
+    Label2 = createLabel("Label2", {24, 296}, u"せいげん時間："_qs);
+    Label3 = createLabel("Label3", {56, 328}, u"のこり時間："_qs);
+
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        const ColumnNames &names = columnMap[k];
+        const int shift = columnShift * static_cast<int>(k);
+        ProblemColumn &column = columns[k];
+
+        // Created in keyboard focus order: sign, rule line, multiplicand, multiplier, answer.
+        column.sign = createEdit(QString::fromLatin1(names.sign), signBox.translated(shift, 0));
+        column.sign->setText(u"×"_qs);
+
+        column.rule = new QProgressBar(this);
+        column.rule->setObjectName(QString::fromLatin1(names.rule));
+        column.rule->setGeometry(ruleLine.translated(shift, 0));
+        column.rule->setRange(0, 100);
+        column.rule->setValue(0);
+        column.rule->setTextVisible(false);
+        column.rule->setFocusPolicy(Qt::NoFocus);
+
+        column.multiplicand = createEdit(QString::fromLatin1(names.multiplicand),
+                                         multiplicandBox.translated(shift, 0));
+        column.multiplier = createEdit(QString::fromLatin1(names.multiplier),
+                                       multiplierBox.translated(shift, 0));
+        column.answer = createEdit(QString::fromLatin1(names.answer), answerBox.translated(shift, 0));
+
+        for (auto [mark, name] : {std::pair{&column.rightMark, names.rightMark},
+                                  std::pair{&column.wrongMark, names.wrongMark}}) {
+            *mark = new QLabel(this);
+            (*mark)->setObjectName(QString::fromLatin1(name));
+            (*mark)->setGeometry(markPlace.translated(shift, 0));
+            (*mark)->hide();
+        }
+    }
+
+    Button1 = createButton("Button1", {520, 280, 121, 41}, u"はじめる"_qs, 29, false);
+    Button2 = createButton("Button2", {640, 280, 121, 41}, u"できた！"_qs, 27, true);
+    Button3 = createButton("Button3", {520, 320, 121, 41}, u"もう一回"_qs, 24, true);
+    Button4 = createButton("Button4", {640, 320, 121, 41}, u"おわる"_qs, 24, true);
+    Button2->hide();
+    Button3->hide();
+    Button4->hide();
+}
+
+QLabel *TForm1::createLabel(const char *name, QPoint topLeft, const QString &text)
+{
+    auto *label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(popFont(24, true));
+    label->move(topLeft);
+    setLabelText(label, text);
+    return label;
+}
+
+QPushButton *TForm1::createButton(const char *name, QRect geometry, const QString &caption,
+                                  int pixelSize, bool bold)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(popFont(pixelSize, bold));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QLineEdit *TForm1::createEdit(const QString &name, QRect geometry)
+{
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    edit->setFont(popFont(37, true));
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    edit->setReadOnly(true);
+    geometry.setHeight(edit->fontMetrics().height() + 8);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+// Labels grow to the right with their text; the left edge stays.
+void TForm1::setLabelText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->adjustSize();
+}
+
+void TForm1::guarded(void (TForm1::*handler)())
+{
+    try {
+        (this->*handler)();
+    } catch (const std::exception &error) {
+        // The countdown stands still while the error is on screen.
+        DXTimer1->suspend();
+        showErrorBox(QString::fromUtf8(error.what()));
+        DXTimer1->resume();
+    }
+}
+
+void TForm1::FormCreate()
+{
+    seedRandomFromClock();
+    state.TimeLimitList.emplace();
+    *state.TimeLimitList = loadTimeLimitFile(timeLimitFileName);
+    state.TimeLeft = readTimeLimit(*state.TimeLimitList);
+}
+
+void TForm1::FormDestroy()
+{
+    state.TimeLimitList.reset();
+}
+
+void TForm1::QuestionCreate()
+{
+    state.Slots = drawProblems(randomBelow);
+    for (std::size_t k = 0; k < columns.size(); ++k)
+        columns[k].multiplicand->setText(QString::number(state.Slots[k].Multiplicand));
+    for (std::size_t k = 0; k < columns.size(); ++k)
+        columns[k].multiplier->setText(QString::number(state.Slots[k].Multiplier));
+}
+
+void TForm1::StartMessageShow()
+{
+    ShowMessage(u"よーい……"_qs);
+    ShowMessage(u"はじめ！"_qs);
+}
+
+void TForm1::GameStart()
+{
+    state.GameRunning = 1;
+    Button1->hide();
+    Button2->show();
+    for (const ProblemColumn &column : columns)
+        column.answer->setReadOnly(false);
+    setLabelText(Label2, u"せいげん時間："_qs + QString::number(state.TimeLeft) + u"秒"_qs);
+    setLabelText(Label3, u"のこり時間"_qs + QString::number(state.TimeLeft) + u"秒"_qs);
+}
+
+void TForm1::Button1Click()
+{
+    StartMessageShow();
+    QuestionCreate();
+    state.GameRunning = 1;
+    GameStart();
+}
+
+void TForm1::Button3Click()
+{
+    state.CorrectCount = 0;
+    ImageDelete();
+    state.TimeLeft = readTimeLimit(*state.TimeLimitList);
+    state.GameRunning = 0;
+    StartMessageShow();
+    QuestionCreate();
+    GameStart();
+    Button3->hide();
+    Button4->hide();
+    for (const ProblemColumn &column : columns)
+        column.answer->clear();
+}
+
+void TForm1::ImageDelete()
+{
+    for (const ProblemColumn &column : columns) {
+        column.rightMark->hide();
+        column.wrongMark->hide();
+    }
+}
+
+void TForm1::Button4Click()
+{
+    ShowMessage(u"かけ算は楽しいかい？"_qs);
+    close();
+}
+
+void TForm1::DXTimer1Timer()
+{
+    if (state.GameRunning != 1)
+        return;
+    state.TimeLeft = oneSecondLess(state.TimeLeft);
+    setLabelText(Label3, u"のこり時間："_qs + QString::number(state.TimeLeft) + u"秒"_qs);
+    if (state.TimeLeft == 0) {
+        state.GameRunning = 0;
+        ShowMessage(u"じかんぎれ"_qs);
+        AnswerCheck();
+    }
+}
+
+void TForm1::Button2Click()
+{
+    AnswerCheck();
+}
+
+void TForm1::AnswerCheck()
+{
+    state.GameRunning = 0;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        if (isRightAnswer(columns[k].answer->text(), state.Slots[k].Product)) {
+            ++state.CorrectCount;
+            columns[k].rightMark->show();
+        } else {
+            columns[k].wrongMark->show();
+        }
+    }
+    const GameResult result = resultFor(state.CorrectCount);
+    ShowMessage(QString::number(result.score) + u"点でした。"_qs);
+    Button2->hide();
+    Button3->show();
+    Button4->show();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "DrillState.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class TickSource;
+
+// The drill's one window: five problems side by side, the time labels and four buttons.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    [[nodiscard]] const DrillState &drill() const { return state; }
+
+public slots:
+    void FormCreate();
+    void FormDestroy();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void DXTimer1Timer();
+
+private:
+    struct ProblemColumn {
+        QLineEdit *sign;
+        QProgressBar *rule;
+        QLineEdit *multiplicand;
+        QLineEdit *multiplier;
+        QLineEdit *answer;
+        QLabel *rightMark;
+        QLabel *wrongMark;
+    };
+
+    void QuestionCreate();
+    void StartMessageShow();
+    void GameStart();
+    void AnswerCheck();
+    void ImageDelete();
+
+    // Every handler runs through here: an escaping error ends the handler and is shown in an
+    // error box, and the program carries on in the state reached.
+    void guarded(void (TForm1::*handler)());
+
+    void createControls();
+    [[nodiscard]] QLabel *createLabel(const char *name, QPoint topLeft, const QString &text);
+    [[nodiscard]] QPushButton *createButton(const char *name, QRect geometry, const QString &caption,
+                                            int pixelSize, bool bold);
+    [[nodiscard]] QLineEdit *createEdit(const QString &name, QRect geometry);
+    void setLabelText(QLabel *label, const QString &text);
+
+    DrillState state;
+    std::array<ProblemColumn, 5> columns{};
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QPushButton *Button3 = nullptr;
+    QPushButton *Button4 = nullptr;
+    TickSource *DXTimer1 = nullptr;
+};
