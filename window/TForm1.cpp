@@ -4,6 +4,7 @@
 #include "Countdown.h"
 #include "MessageBoxes.h"
 #include "Problems.h"
+#include "SoundOutput.h"
 #include "TickSource.h"
 #include "TimeLimitFile.h"
 
@@ -89,6 +90,9 @@ TForm1::TForm1(QWidget *parent)
     DXTimer1 = new TickSource(this);
     DXTimer1->setObjectName(u"DXTimer1"_qs);
     connect(DXTimer1, &TickSource::timer, this, [this] { guarded(&TForm1::DXTimer1Timer); });
+    // Not guarded: a sound system that can't be used at all keeps the window from being created.
+    DXSound1 = new SoundOutput(this);
+    DXWaveList1 = new WaveList(DXSound1, this);
 
     guarded(&TForm1::FormCreate);
 }
@@ -96,6 +100,9 @@ TForm1::TForm1(QWidget *parent)
 TForm1::~TForm1()
 {
     guarded(&TForm1::FormDestroy);
+    // The clips go before the device they play on.
+    delete DXWaveList1;
+    delete DXSound1;
 }
 
 void TForm1::createControls()
@@ -302,6 +309,7 @@ void TForm1::AnswerCheck()
         }
     }
     const GameResult result = resultFor(state.CorrectCount);
+    DXWaveList1->play(result.clip);
     ShowMessage(QString::number(result.score) + u"点でした。"_qs);
     Button2->hide();
     Button3->show();

@@ -10,7 +10,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class SoundOutput;
 class TickSource;
+class WaveList;
 
 // The drill's one window: five problems side by side, the time labels and four buttons.
 class TForm1 : public QWidget {
@@ -68,4 +70,6 @@ private:
     QPushButton *Button3 = nullptr;
     QPushButton *Button4 = nullptr;
     TickSource *DXTimer1 = nullptr;
+    SoundOutput *DXSound1 = nullptr;
+    WaveList *DXWaveList1 = nullptr;
 };
