@@ -25,7 +25,16 @@ bool ModalBoxes::waitFor(qsizetype count, int timeoutMs) const
 
 void ModalBoxes::answerOpenBox()
 {
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    QWidget *modal = QApplication::activeModalWidget();
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (!modal || (box && !box->property("answered").toBool())) {
+        stuckSince.invalidate();
+    } else if (!stuckSince.isValid()) {
+        stuckSince.start();
+    } else if (stuckSince.elapsed() > 5000) {
+        // A window nobody can answer would hang the test run: end it now, loudly.
+        qFatal("a modal %s stayed open and could not be answered", modal->metaObject()->className());
+    }
     if (!box || !box->isVisible() || box->property("answered").toBool())
         return;
     box->setProperty("answered", true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -15,7 +16,7 @@ struct BoxRecord {
 };
 
 // Answers every modal message box as soon as it opens and records it, so that no test can
-// hang on a box. onBox runs while the box is still open: the place to look at the window then.
+// hang on a box; any other modal window left open ends the test program within seconds. onBox runs while the box is still open: the place to look at the window then.
 class ModalBoxes : public QObject {
     Q_OBJECT
 public:
@@ -32,4 +33,5 @@ private:
     void answerOpenBox();
 
     QTimer poll;
+    QElapsedTimer stuckSince;
 };

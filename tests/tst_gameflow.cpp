@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +25,17 @@ const QStringList multiplierBoxes{u"Edit2"_qs, u"Edit7"_qs, u"Edit11"_qs, u"Edit
 const QStringList answerBoxes{u"Edit3"_qs, u"Edit8"_qs, u"Edit12"_qs, u"Edit16"_qs, u"Edit20"_qs};
 const QStringList signBoxes{u"Edit5"_qs, u"Edit4"_qs, u"Edit9"_qs, u"Edit13"_qs, u"Edit17"_qs};
 } // namespace
+
+// Takes the program's clips away, so the sound output can't be built; puts them back after.
+static void unloadClips()
+{
+    Q_CLEANUP_RESOURCE(clips);
+}
+
+static void reloadClips()
+{
+    Q_INIT_RESOURCE(clips);
+}
 
 class GameFlowTest : public QObject {
     Q_OBJECT
@@ -39,6 +52,7 @@ private slots:
     void titleFollowsTheProgramFileName();
     void endingTheProgram_data();
     void endingTheProgram();
+    void windowThatCannotBeBuiltEndsTheRun();
 
 private:
     void writeDataFile(const QByteArray &content) const;
@@ -331,6 +345,24 @@ void GameFlowTest::endingTheProgram()
     QCOMPARE(runDrill(), 0);
     QCOMPARE(boxes->texts().size(), 3 + lastMessages.size());
     QCOMPARE(boxes->texts().mid(3), lastMessages);
+}
+
+void GameFlowTest::windowThatCannotBeBuiltEndsTheRun()
+{
+    writeDataFile("60");
+    unloadClips();
+    const auto restore = qScopeGuard(reloadClips);
+    QCOMPARE(runDrill(), 1);
+    QCOMPARE(boxes->records.size(), 1);
+    const BoxRecord &box = boxes->records.constFirst();
+    QCOMPARE(box.title, u"アプリケーション エラー"_qs);
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QStringList{u"OK"_qs});
+    const QRegularExpression text(u"^FatalSoundErrorがモジュール tst_gameflow の [0-9A-F]{16} で発生しました。\n"
+                                  "1 を作成できません\\.$"_qs);
+    QVERIFY2(text.match(box.text).hasMatch(), qPrintable(box.text));
+    QVERIFY(std::ranges::none_of(QApplication::topLevelWidgets(),
+                                 [](QWidget *widget) { return qobject_cast<TForm1 *>(widget); }));
 }
 
 QTEST_MAIN(GameFlowTest)
