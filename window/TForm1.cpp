@@ -5,9 +5,11 @@
 #include "MessageBoxes.h"
 #include "Problems.h"
 #include "SoundOutput.h"
+#include "SunkenEditStyle.h"
 #include "TickSource.h"
 #include "TimeLimitFile.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,6 +22,9 @@ namespace {
 const QString timeLimitFileName = u"Data.txt"_qs;
 const QString popFace = u"富士ポップＰ"_qs;
 const QString defaultFace = u"ＭＳ Ｐゴシック"_qs;
+
+// Where the window opens on the screen, frame included.
+constexpr QRect outerBounds{267, 166, 790, 406};
 
 // Which control shows which part of each problem, column 1 (slot 1) to column 5.
 struct ColumnNames {
@@ -68,6 +73,17 @@ QFont popFont(int pixelSize, bool bold)
     return font;
 }
 
+// The marks are pixel art: enlarged here block for block, they are only ever shrunk on screen
+// (exactly at device-pixel ratios 1, 2 and 4), never blurred by smooth enlarging.
+QPixmap pixelArt(const QString &file)
+{
+    constexpr int factor = 4;
+    QPixmap picture(file);
+    picture = picture.scaled(picture.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    picture.setDevicePixelRatio(factor);
+    return picture;
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
@@ -79,6 +95,21 @@ TForm1::TForm1(QWidget *parent)
     QFont font(defaultFace);
     font.setPixelSize(12);
     setFont(font);
+    // Until the frame is known (showEvent, moveEvent) the client area takes the outer size.
+    move(outerBounds.topLeft());
+    resize(outerBounds.size());
+    // Windows paints a form in the button-face colour.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    setPalette(colours);
+    // The application's icon also marks the message boxes, including those shown before the
+    // window is.
+    const QIcon icon(u":/pictures/icon.xpm"_qs);
+    setWindowIcon(icon);
+    QApplication::setWindowIcon(icon);
+    // Shared by the twenty edit boxes; a widget does not own the style it is given.
+    editStyle = new SunkenEditStyle;
+    editStyle->setParent(this);
     createControls();
     for (auto [button, handler] : {std::pair{Button1, &TForm1::Button1Click},
                                    std::pair{Button2, &TForm1::Button2Click},
@@ -110,14 +141,19 @@ void TForm1::createControls()
     Label1 = createLabel("Label1", {312, 16}, u"ケルノピ"_qs);
     Label2 = createLabel("Label2", {24, 296}, u"せいげん時間："_qs);
     Label3 = createLabel("Label3", {56, 328}, u"のこり時間："_qs);
+    const QPixmap ring = pixelArt(u":/pictures/right.xpm"_qs);
+    const QPixmap cross = pixelArt(u":/pictures/wrong.xpm"_qs);
 
     for (std::size_t k = 0; k < columns.size(); ++k) {
         const ColumnNames &names = columnMap[k];
         const int shift = columnShift * static_cast<int>(k);
         ProblemColumn &column = columns[k];
+        // What a screen reader says for each box: its column and its part of the problem.
+        const QString spoken = QString::number(k + 1) + u"列目 "_qs;
 
         // Created in keyboard focus order: sign, rule line, multiplicand, multiplier, answer.
-        column.sign = createEdit(QString::fromLatin1(names.sign), signBox.translated(shift, 0));
+        column.sign = createEdit(QString::fromLatin1(names.sign), signBox.translated(shift, 0),
+                                 spoken + u"かける記号"_qs);
         column.sign->setText(u"×"_qs);
 
         column.rule = new QProgressBar(this);
@@ -127,18 +163,25 @@ void TForm1::createControls()
         column.rule->setValue(0);
         column.rule->setTextVisible(false);
         column.rule->setFocusPolicy(Qt::NoFocus);
+        // A bar one pixel high would draw next to nothing of its own: the rule is a plain line.
+        column.rule->setStyleSheet(u"QProgressBar { border: none; background: palette(window-text); }"_qs);
 
         column.multiplicand = createEdit(QString::fromLatin1(names.multiplicand),
-                                         multiplicandBox.translated(shift, 0));
+                                         multiplicandBox.translated(shift, 0),
+                                         spoken + u"かけられる数"_qs);
         column.multiplier = createEdit(QString::fromLatin1(names.multiplier),
-                                       multiplierBox.translated(shift, 0));
-        column.answer = createEdit(QString::fromLatin1(names.answer), answerBox.translated(shift, 0));
+                                       multiplierBox.translated(shift, 0), spoken + u"かける数"_qs);
+        column.answer = createEdit(QString::fromLatin1(names.answer), answerBox.translated(shift, 0),
+                                   spoken + u"こたえ"_qs);
 
-        for (auto [mark, name] : {std::pair{&column.rightMark, names.rightMark},
-                                  std::pair{&column.wrongMark, names.wrongMark}}) {
+        for (auto [mark, name, picture] :
+             {std::tuple{&column.rightMark, names.rightMark, &ring},
+              std::tuple{&column.wrongMark, names.wrongMark, &cross}}) {
             *mark = new QLabel(this);
             (*mark)->setObjectName(QString::fromLatin1(name));
             (*mark)->setGeometry(markPlace.translated(shift, 0));
+            (*mark)->setPixmap(*picture);
+            (*mark)->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             (*mark)->hide();
         }
     }
@@ -172,10 +215,12 @@ QPushButton *TForm1::createButton(const char *name, QRect geometry, const QStrin
     return button;
 }
 
-QLineEdit *TForm1::createEdit(const QString &name, QRect geometry)
+QLineEdit *TForm1::createEdit(const QString &name, QRect geometry, const QString &accessibleName)
 {
     auto *edit = new QLineEdit(this);
     edit->setObjectName(name);
+    edit->setAccessibleName(accessibleName);
+    edit->setStyle(editStyle);
     edit->setFont(popFont(37, true));
     edit->setMaxLength(std::numeric_limits<int>::max());
     edit->setReadOnly(true);
@@ -184,11 +229,46 @@ QLineEdit *TForm1::createEdit(const QString &name, QRect geometry)
     return edit;
 }
 
-// Labels grow to the right with their text; the left edge stays.
+// Labels grow to the right with their text; the left edge stays. One line of the font high,
+// as designed (a label's own size hint adds a pixel of rounding).
 void TForm1::setLabelText(QLabel *label, const QString &text)
 {
     label->setText(text);
-    label->adjustSize();
+    const QFontMetrics metrics = label->fontMetrics();
+    label->resize(metrics.horizontalAdvance(text), metrics.height());
+}
+
+// Hiding the focused button would pass the focus on to the next control; instead it falls
+// back to the window, and the first Tab starts again at column 1.
+void TForm1::hideButton(QPushButton *button)
+{
+    if (focusWidget() == button)
+        setFocus();
+    button->hide();
+}
+
+// The designed size is the outer one. The frame is known only once the window is framed (at
+// once on some systems, after the window manager has moved it on others, never without one),
+// and then the client area is made smaller by it, once.
+void TForm1::fitOuterSize()
+{
+    const QSize frame = frameGeometry().size() - size();
+    if (outerSizeFitted || frame.isNull())
+        return;
+    outerSizeFitted = true;
+    resize(outerBounds.size() - frame);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    fitOuterSize();
+}
+
+void TForm1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    fitOuterSize();
 }
 
 void TForm1::guarded(void (TForm1::*handler)())
@@ -234,7 +314,7 @@ void TForm1::StartMessageShow()
 void TForm1::GameStart()
 {
     state.GameRunning = 1;
-    Button1->hide();
+    hideButton(Button1);
     Button2->show();
     for (const ProblemColumn &column : columns)
         column.answer->setReadOnly(false);
@@ -259,8 +339,8 @@ void TForm1::Button3Click()
     StartMessageShow();
     QuestionCreate();
     GameStart();
-    Button3->hide();
-    Button4->hide();
+    hideButton(Button3);
+    hideButton(Button4);
     for (const ProblemColumn &column : columns)
         column.answer->clear();
 }
@@ -311,7 +391,7 @@ void TForm1::AnswerCheck()
     const GameResult result = resultFor(state.CorrectCount);
     DXWaveList1->play(result.clip);
     ShowMessage(QString::number(result.score) + u"点でした。"_qs);
-    Button2->hide();
+    hideButton(Button2);
     Button3->show();
     Button4->show();
 }

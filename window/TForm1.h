@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QStyle;
 class SoundOutput;
 class TickSource;
 class WaveList;
@@ -31,6 +32,10 @@ public slots:
     void Button3Click();
     void Button4Click();
     void DXTimer1Timer();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     struct ProblemColumn {
@@ -57,8 +62,11 @@ private:
     [[nodiscard]] QLabel *createLabel(const char *name, QPoint topLeft, const QString &text);
     [[nodiscard]] QPushButton *createButton(const char *name, QRect geometry, const QString &caption,
                                             int pixelSize, bool bold);
-    [[nodiscard]] QLineEdit *createEdit(const QString &name, QRect geometry);
+    [[nodiscard]] QLineEdit *createEdit(const QString &name, QRect geometry,
+                                        const QString &accessibleName);
     void setLabelText(QLabel *label, const QString &text);
+    void hideButton(QPushButton *button);
+    void fitOuterSize();
 
     DrillState state;
     std::array<ProblemColumn, 5> columns{};
@@ -72,4 +80,6 @@ private:
     TickSource *DXTimer1 = nullptr;
     SoundOutput *DXSound1 = nullptr;
     WaveList *DXWaveList1 = nullptr;
+    QStyle *editStyle = nullptr;
+    bool outerSizeFitted = false;
 };
