@@ -53,6 +53,7 @@ private slots:
     void endingTheProgram_data();
     void endingTheProgram();
     void windowThatCannotBeBuiltEndsTheRun();
+    void terminationSignalEndsTheProgram();
 
 private:
     void writeDataFile(const QByteArray &content) const;
@@ -363,6 +364,20 @@ void GameFlowTest::windowThatCannotBeBuiltEndsTheRun()
     QVERIFY2(text.match(box.text).hasMatch(), qPrintable(box.text));
     QVERIFY(std::ranges::none_of(QApplication::topLevelWidgets(),
                                  [](QWidget *widget) { return qobject_cast<TForm1 *>(widget); }));
+}
+
+// A logout or a plain kill sends SIGTERM; the sound library must not swallow it.
+void GameFlowTest::terminationSignalEndsTheProgram()
+{
+    writeDataFile("60");
+    QProcess drill;
+    drill.start(QStringLiteral(KERUNOPI_PROGRAM), {});
+    QVERIFY(drill.waitForStarted());
+    QTest::qWait(1500); // the window is up and the sound output open
+    QCOMPARE(drill.state(), QProcess::Running);
+    drill.terminate();
+    QVERIFY(drill.waitForFinished(3000));
+    QCOMPARE(drill.exitStatus(), QProcess::CrashExit);
 }
 
 QTEST_MAIN(GameFlowTest)
