@@ -20,5 +20,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    // Lets Wayland desktops match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(u"io.github.kerunopi.Kerunopi"_qs);
     return runDrill();
 }
