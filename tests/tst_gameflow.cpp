@@ -54,6 +54,7 @@ private slots:
     void endingTheProgram();
     void windowThatCannotBeBuiltEndsTheRun();
     void terminationSignalEndsTheProgram();
+    void noDisplaySaysSoInOneLine();
 
 private:
     void writeDataFile(const QByteArray &content) const;
@@ -378,6 +379,21 @@ void GameFlowTest::terminationSignalEndsTheProgram()
     drill.terminate();
     QVERIFY(drill.waitForFinished(3000));
     QCOMPARE(drill.exitStatus(), QProcess::CrashExit);
+}
+
+void GameFlowTest::noDisplaySaysSoInOneLine()
+{
+    QProcess drill;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_qs, u"WAYLAND_DISPLAY"_qs, u"QT_QPA_PLATFORM"_qs})
+        environment.remove(name);
+    drill.setProcessEnvironment(environment);
+    drill.start(QStringLiteral(KERUNOPI_PROGRAM), {});
+    QVERIFY(drill.waitForFinished(5000));
+    QCOMPARE(drill.exitCode(), 1);
+    const QByteArray said = drill.readAllStandardError();
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.contains("no display"), said.constData());
 }
 
 QTEST_MAIN(GameFlowTest)
