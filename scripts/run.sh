@@ -5,7 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target kerunopi
 
 sample="$build/sample"
