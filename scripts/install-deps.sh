@@ -10,6 +10,7 @@ packages=(
   fonts-motoya-l-maruberi fonts-ipafont-gothic fonts-noto-cjk fontconfig
   xvfb xauth xdotool
   clang libclang-rt-14-dev
+  libxcb-damage0-dev fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file
 )
 

@@ -55,9 +55,6 @@ SoundOutput::SoundOutput(QObject *parent)
     // SDL would otherwise take over SIGINT and SIGTERM and turn them into events the drill never
     // reads: the program could then not be stopped by a plain kill or a session logout.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // Audio brings up SDL's event subsystem, which by default catches SIGINT and SIGTERM to queue
-    // a quit event nobody reads: the drill would then outlive kill, Ctrl+C and logout.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 
     // Either failure only means this machine has no sound: the drill goes on silently.
     // SDL_InitSubSystem fails when no driver or sound server can be used at all.
