@@ -1,7 +1,6 @@
 // How a game ends: the countdown, the answer check, the score and the clip actually played.
 #include "AudioCapture.h"
-#include "ModalBoxes.h"
-#include "TForm1.h"
+#include "DrillTestCase.h"
 #include "TickSource.h"
 
 #include <QDir>
@@ -20,12 +19,9 @@ const QStringList rightMarks{u"Image1"_qs, u"Image3"_qs, u"Image5"_qs, u"Image7"
 const QStringList wrongMarks{u"Image2"_qs, u"Image4"_qs, u"Image6"_qs, u"Image8"_qs, u"Image10"_qs};
 } // namespace
 
-class GameEndTest : public QObject {
+class GameEndTest : public DrillTestCase {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void countdownLabel_data();
     void countdownLabel();
     void timeRunsOut_data();
@@ -38,56 +34,22 @@ private slots:
     void wholeGameWithoutSoundDevice();
 
 private:
-    void openForm(const QByteArray &limit);
+    void openWithLimit(const QByteArray &limit);
     void startGame() const;
-    void tick() const;
     void answer(int rightCount) const;
-    template <typename T> T *control(const QString &name) const;
     [[nodiscard]] QString markPattern() const;
     [[nodiscard]] QString remaining() const;
-
-    std::optional<QTemporaryDir> dir;
-    QString startDir;
-    std::unique_ptr<ModalBoxes> boxes;
-    std::unique_ptr<TForm1> form;
 };
 
-void GameEndTest::init()
+void GameEndTest::openWithLimit(const QByteArray &limit)
 {
-    startDir = QDir::currentPath();
-    dir.emplace();
-    QVERIFY(QDir::setCurrent(dir->path()));
-    boxes = std::make_unique<ModalBoxes>();
-}
-
-void GameEndTest::cleanup()
-{
-    form.reset();
-    boxes.reset();
-    QDir::setCurrent(startDir);
-    dir.reset();
-}
-
-// The window's own ticks are held back; the tests deliver each tick themselves.
-void GameEndTest::openForm(const QByteArray &limit)
-{
-    QFile file(u"Data.txt"_qs);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(limit + "\r\n");
-    file.close();
-    form = std::make_unique<TForm1>();
-    form->findChild<TickSource *>(u"DXTimer1"_qs)->suspend();
-    form->show();
+    writeDataFile(limit + "\r\n");
+    openForm();
 }
 
 void GameEndTest::startGame() const
 {
     QTest::mouseClick(control<QPushButton>(u"Button1"_qs), Qt::LeftButton);
-}
-
-void GameEndTest::tick() const
-{
-    emit form->findChild<TickSource *>(u"DXTimer1"_qs)->timer();
 }
 
 // Types the product into the first `rightCount` answer boxes and a wrong number into the rest.
@@ -99,14 +61,6 @@ void GameEndTest::answer(int rightCount) const
         box->clear();
         QTest::keyClicks(box, QString::number(k < rightCount ? product : product + 1));
     }
-}
-
-template <typename T> T *GameEndTest::control(const QString &name) const
-{
-    T *widget = form->findChild<T *>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
 }
 
 // One letter per column: R right mark shown, W wrong mark shown, - neither.
@@ -144,7 +98,7 @@ void GameEndTest::countdownLabel()
 {
     QFETCH(QByteArray, limit);
     QFETCH(QStringList, afterEachTick);
-    openForm(limit);
+    openWithLimit(limit);
     tick(); // before the game: nothing counts
     startGame();
     QCOMPARE(form->drill().TimeLeft, limit.toInt());
@@ -168,7 +122,7 @@ void GameEndTest::timeRunsOut_data()
 void GameEndTest::timeRunsOut()
 {
     QFETCH(int, limit);
-    openForm(QByteArray::number(limit));
+    openWithLimit(QByteArray::number(limit));
     startGame();
     for (int i = 1; i < limit; ++i)
         tick();
@@ -200,7 +154,7 @@ void GameEndTest::timeRunsOut()
 
 void GameEndTest::doneJustBeforeZeroChecksOnce()
 {
-    openForm("2");
+    openWithLimit("2");
     startGame();
     tick();
     QTest::mouseClick(control<QPushButton>(u"Button2"_qs), Qt::LeftButton);
@@ -214,7 +168,7 @@ void GameEndTest::doneJustBeforeZeroChecksOnce()
 
 void GameEndTest::ticksDuringMessagesDoNotCount()
 {
-    openForm("3");
+    openWithLimit("3");
     QList<std::int32_t> timeLeftAfterTickInBox;
     boxes->onBox = [&](const BoxRecord &) {
         tick();
@@ -259,7 +213,7 @@ void GameEndTest::checkPlaysTheClipOfItsResult()
     const QString capture = dir->filePath(u"out.raw"_qs);
     const ScopedEnv driver("SDL_AUDIODRIVER", "disk");
     const ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(capture));
-    openForm("60");
+    openWithLimit("60");
     startGame();
     answer(rightCount);
 
@@ -289,7 +243,7 @@ void GameEndTest::twoQuickChecksAreBothHeard()
     const QString capture = dir->filePath(u"out.raw"_qs);
     const ScopedEnv driver("SDL_AUDIODRIVER", "disk");
     const ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(capture));
-    openForm("60");
+    openWithLimit("60");
     startGame();
     answer(5);
     QTest::mouseClick(control<QPushButton>(u"Button2"_qs), Qt::LeftButton);
@@ -310,7 +264,7 @@ void GameEndTest::twoQuickChecksAreBothHeard()
 void GameEndTest::wholeGameWithoutSoundDevice()
 {
     const ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
-    openForm("1");
+    openWithLimit("1");
     startGame();
     answer(3);
     tick();

@@ -1,8 +1,7 @@
 // Starting, repeating and ending games through the real window, with every box answered.
 #include "Application.h"
 #include "MessageBoxes.h"
-#include "ModalBoxes.h"
-#include "TForm1.h"
+#include "DrillTestCase.h"
 #include "TickSource.h"
 
 #include <QDir>
@@ -37,12 +36,9 @@ static void reloadClips()
     Q_INIT_RESOURCE(clips);
 }
 
-class GameFlowTest : public QObject {
+class GameFlowTest : public DrillTestCase {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void firstDisplay();
     void startMessagesComeBeforeTheGameOpens();
     void onceMoreKeepsTheOldGameOnScreenUntilTheNewOneOpens();
@@ -57,58 +53,9 @@ private slots:
     void noDisplaySaysSoInOneLine();
 
 private:
-    void writeDataFile(const QByteArray &content) const;
-    TForm1 &openForm();
-    template <typename T> T *control(const QString &name) const;
     [[nodiscard]] QStringList texts(const QStringList &names) const;
     [[nodiscard]] QStringList visibleMarks() const;
-    void click(const QString &button) const;
-
-    std::optional<QTemporaryDir> dir;
-    QString startDir;
-    std::unique_ptr<ModalBoxes> boxes;
-    std::unique_ptr<TForm1> form;
 };
-
-void GameFlowTest::init()
-{
-    startDir = QDir::currentPath();
-    dir.emplace();
-    QVERIFY(QDir::setCurrent(dir->path()));
-    boxes = std::make_unique<ModalBoxes>();
-}
-
-void GameFlowTest::cleanup()
-{
-    form.reset();
-    boxes.reset();
-    QDir::setCurrent(startDir);
-    dir.reset();
-}
-
-void GameFlowTest::writeDataFile(const QByteArray &content) const
-{
-    QFile file(dir->filePath(u"Data.txt"_qs));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-// The window as the program shows it, with its own ticks held back: the tests deliver them.
-TForm1 &GameFlowTest::openForm()
-{
-    form = std::make_unique<TForm1>();
-    form->findChild<TickSource *>(u"DXTimer1"_qs)->suspend();
-    form->show();
-    return *form;
-}
-
-template <typename T> T *GameFlowTest::control(const QString &name) const
-{
-    T *widget = form->findChild<T *>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
-}
 
 QStringList GameFlowTest::texts(const QStringList &names) const
 {
@@ -126,11 +73,6 @@ QStringList GameFlowTest::visibleMarks() const
             result << u"Image%1"_qs.arg(i);
     }
     return result;
-}
-
-void GameFlowTest::click(const QString &button) const
-{
-    QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
 }
 
 void GameFlowTest::firstDisplay()

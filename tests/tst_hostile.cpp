@@ -2,9 +2,8 @@
 // answer, a sound device that won't open, a machine with no fonts. Each must end in the
 // designed message or value, with the window still working and nothing crashing.
 #include "AudioCapture.h"
-#include "ModalBoxes.h"
+#include "DrillTestCase.h"
 #include "SoundOutput.h"
-#include "TForm1.h"
 #include "TickSource.h"
 
 #include <QClipboard>
@@ -67,11 +66,10 @@ const QStringList wrongMarks{u"Image2"_qs, u"Image4"_qs, u"Image6"_qs, u"Image8"
 
 } // namespace
 
-class HostileTest : public QObject {
+class HostileTest : public DrillTestCase {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
 
     void startUpWithHostileDataFile_data();
     void startUpWithHostileDataFile();
@@ -83,17 +81,10 @@ private slots:
 private:
     [[nodiscard]] bool isChild() const { return qEnvironmentVariableIsSet(childDirVariable); }
     void prepare(DataFile kind);
-    void writeDataFile(const QByteArray &bytes) const;
-    void openForm();
     void playToTheEnd(int rightAnswers);
-    template <typename T> T *control(const QString &name) const;
     void runAsNobody(const QString &testAndTag);
 
-    std::optional<QTemporaryDir> dir;
     QString workDir;
-    QString startDir;
-    std::unique_ptr<ModalBoxes> boxes;
-    std::unique_ptr<TForm1> form;
 };
 
 void HostileTest::init()
@@ -108,22 +99,6 @@ void HostileTest::init()
     }
     QVERIFY(QDir::setCurrent(workDir));
     boxes = std::make_unique<ModalBoxes>();
-}
-
-void HostileTest::cleanup()
-{
-    form.reset();
-    boxes.reset();
-    QDir::setCurrent(startDir);
-    // A FIFO or a file without permissions is removed like any other.
-    dir.reset();
-}
-
-void HostileTest::writeDataFile(const QByteArray &bytes) const
-{
-    QFile file(u"Data.txt"_qs);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 void HostileTest::prepare(DataFile kind)
@@ -162,21 +137,6 @@ void HostileTest::prepare(DataFile kind)
         return;
     }
     }
-}
-
-void HostileTest::openForm()
-{
-    form = std::make_unique<TForm1>();
-    form->findChild<TickSource *>(u"DXTimer1"_qs)->suspend();
-    form->show();
-}
-
-template <typename T> T *HostileTest::control(const QString &name) const
-{
-    T *widget = form->findChild<T *>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
 }
 
 // Starts a game, types the first `rightAnswers` products, and ends it with the done button.

@@ -1,8 +1,7 @@
 // The window's final form: layout, pictures, focus order and accessible names offscreen, and the
 // same window on a real X server of its own, checked pixel by pixel at device-pixel ratios 1
 // and 2 before and after a checked game.
-#include "ModalBoxes.h"
-#include "TForm1.h"
+#include "DrillTestCase.h"
 #include "TickSource.h"
 
 #include <QAccessible>
@@ -166,12 +165,9 @@ struct Shot {
 
 } // namespace
 
-class WindowTest : public QObject {
+class WindowTest : public DrillTestCase {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void layout();
     void longerTimeLeftWidensLabel3ToTheRight();
     void pictures_data();
@@ -185,60 +181,19 @@ private slots:
     void onScreen();
 
 private:
-    void openForm(const QByteArray &dataFile = "60\r\n");
-    template <typename T = QWidget> T *control(const QString &name) const;
-    void click(const QString &button) const;
+    void openWith(const QByteArray &dataFile = "60\r\n");
     void checkLayout() const;
     void playCheckedGame(const QList<bool> &rightColumns);
     void checkOnScreen(int scale);
     void checkControls(Shot &shot) const;
-
-    std::optional<QTemporaryDir> dir;
-    QString startDir;
-    std::unique_ptr<ModalBoxes> boxes;
-    std::unique_ptr<TForm1> form;
 };
 
-void WindowTest::init()
+// The window shown and painted.
+void WindowTest::openWith(const QByteArray &dataFile)
 {
-    startDir = QDir::currentPath();
-    dir.emplace();
-    QVERIFY(QDir::setCurrent(dir->path()));
-    boxes = std::make_unique<ModalBoxes>();
-}
-
-void WindowTest::cleanup()
-{
-    form.reset();
-    boxes.reset();
-    QDir::setCurrent(startDir);
-    dir.reset();
-}
-
-// The window shown and painted, its ticks held back: the tests deliver them.
-void WindowTest::openForm(const QByteArray &dataFile)
-{
-    QFile file(u"Data.txt"_qs);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(dataFile);
-    file.close();
-    form = std::make_unique<TForm1>();
-    form->findChild<TickSource *>(u"DXTimer1"_qs)->suspend();
-    form->show();
+    writeDataFile(dataFile);
+    openForm();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-}
-
-template <typename T> T *WindowTest::control(const QString &name) const
-{
-    T *widget = form->findChild<T *>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
-}
-
-void WindowTest::click(const QString &button) const
-{
-    QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
 }
 
 void WindowTest::checkLayout() const
@@ -274,13 +229,13 @@ void WindowTest::checkLayout() const
 
 void WindowTest::layout()
 {
-    openForm();
+    openWith();
     checkLayout();
 }
 
 void WindowTest::longerTimeLeftWidensLabel3ToTheRight()
 {
-    openForm("-99");
+    openWith("-99");
     const QRect before = control(u"Label3"_qs)->geometry();
     click(u"Button1"_qs);
     form->DXTimer1Timer();
@@ -337,7 +292,7 @@ void WindowTest::pictures()
 // Fully opaque, yellow on black, on the window and as the application's icon.
 void WindowTest::icon()
 {
-    openForm();
+    openWith();
     const QImage image = form->windowIcon().pixmap(32, 32).toImage();
     QCOMPARE(image.size(), QSize(32, 32));
     int yellow = 0;
@@ -358,7 +313,7 @@ void WindowTest::icon()
 // selecting each box's whole text, and wraps round after the one visible button.
 void WindowTest::tabOrder()
 {
-    openForm();
+    openWith();
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QCOMPARE(QApplication::focusWidget(), control(u"Edit5"_qs));
@@ -392,7 +347,7 @@ void WindowTest::focusAfterTheClickedButtonHides_data()
 void WindowTest::focusAfterTheClickedButtonHides()
 {
     QFETCH(QStringList, clicks);
-    openForm();
+    openWith();
     for (const QString &button : std::as_const(clicks)) {
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -411,7 +366,7 @@ void WindowTest::focusAfterTheClickedButtonHides()
 // What a screen reader announces for each box: column and part of the problem.
 void WindowTest::accessibleNames()
 {
-    openForm();
+    openWith();
     QStringList expected;
     QStringList actual;
     for (qsizetype k = 0; k < columnMap.size(); ++k) {
@@ -479,7 +434,7 @@ void WindowTest::playCheckedGame(const QList<bool> &rightColumns)
 
 void WindowTest::checkOnScreen(int scale)
 {
-    openForm();
+    openWith();
     QCOMPARE(form->devicePixelRatio(), qreal(scale));
     checkLayout();
     if (QTest::currentTestFailed())
