@@ -10,6 +10,7 @@
 #include "TimeLimitFile.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -73,12 +74,20 @@ QFont popFont(int pixelSize, bool bold)
     return font;
 }
 
+// Read as XPM only: left to find the format itself, Qt loads every image plugin to ask each one.
+QPixmap xpm(const QString &file)
+{
+    QImageReader reader(file, "XPM");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 // The marks are pixel art: enlarged here block for block, they are only ever shrunk on screen
 // (exactly at device-pixel ratios 1, 2 and 4), never blurred by smooth enlarging.
 QPixmap pixelArt(const QString &file)
 {
     constexpr int factor = 4;
-    QPixmap picture(file);
+    QPixmap picture = xpm(file);
     picture = picture.scaled(picture.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     picture.setDevicePixelRatio(factor);
     return picture;
@@ -104,7 +113,7 @@ TForm1::TForm1(QWidget *parent)
     setPalette(colours);
     // The application's icon also marks the message boxes, including those shown before the
     // window is.
-    const QIcon icon(u":/pictures/icon.xpm"_qs);
+    const QIcon icon(xpm(u":/pictures/icon.xpm"_qs));
     setWindowIcon(icon);
     QApplication::setWindowIcon(icon);
     // Shared by the twenty edit boxes; a widget does not own the style it is given.
