@@ -1,17 +1,12 @@
 // How a game ends: the countdown, the answer check, the score and the clip actually played.
 #include "AudioCapture.h"
 #include "DrillTestCase.h"
-#include "TickSource.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-#include <optional>
 
 namespace {
 const QStringList answerBoxes{u"Edit3"_qs, u"Edit8"_qs, u"Edit12"_qs, u"Edit16"_qs, u"Edit20"_qs};

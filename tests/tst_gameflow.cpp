@@ -2,19 +2,15 @@
 #include "Application.h"
 #include "MessageBoxes.h"
 #include "DrillTestCase.h"
-#include "TickSource.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
 #include <optional>
 
 namespace {

@@ -4,7 +4,6 @@
 #include "AudioCapture.h"
 #include "DrillTestCase.h"
 #include "SoundOutput.h"
-#include "TickSource.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -15,11 +14,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
-#include <optional>
 #include <random>
 
 #include <grp.h>

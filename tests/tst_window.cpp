@@ -2,10 +2,8 @@
 // same window on a real X server of its own, checked pixel by pixel at device-pixel ratios 1
 // and 2 before and after a checked game.
 #include "DrillTestCase.h"
-#include "TickSource.h"
 
 #include <QAccessible>
-#include <QDir>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,15 +11,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/prctl.h>
 
 #include <algorithm>
 #include <csignal>
-#include <memory>
-#include <optional>
 
 namespace {
 
